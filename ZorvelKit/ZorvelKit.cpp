@@ -1,0 +1,6 @@
+#include "ZorvelKit.h"
+
+extern "C" {
+const char ZorvelKitVersionString[] = "@(#)PROGRAM:ZorvelKit  PROJECT:ZorvelKit-" ZORVELKIT_VERSION "\n";
+const double ZorvelKitVersionNumber = 1.0;
+}
