@@ -63,11 +63,21 @@ namespace Geometry {
 
 // Places a child widget by its frame in its parent's bottom-left coordinates.
 // The parent's height is read now: set the parent's size before its children.
+// Widgets sit on whole pixels; the exact frame is kept beside the geometry so
+// that reading it back gives what was set (209.5 stays 209.5).
+inline constexpr char kExactFrameProperty[] = "zvExactFrame";
+
+inline QRect toQtGeometry(const Rect &frame, double parentHeight)
+{
+    return QRect(qRound(frame.x), qRound(parentHeight - frame.maxY()), qRound(frame.width), qRound(frame.height));
+}
+
 inline void setFrame(QWidget *child, const Rect &frame)
 {
     const double parentHeight = child->parentWidget() ? child->parentWidget()->height() : frame.maxY();
-    child->setGeometry(QRect(qRound(frame.x), qRound(parentHeight - frame.maxY()), qRound(frame.width),
-                             qRound(frame.height)));
+    const QRect geometry = toQtGeometry(frame, parentHeight);
+    child->setProperty(kExactFrameProperty, QVariant::fromValue(QRectF(frame.x, frame.y, frame.width, frame.height)));
+    child->setGeometry(geometry);
 }
 
 // A child's frame read back in its parent's bottom-left coordinates.
@@ -75,6 +85,12 @@ inline Rect frame(const QWidget *child)
 {
     const QRect g = child->geometry();
     const double parentHeight = child->parentWidget() ? child->parentWidget()->height() : g.height();
+    const QVariant exact = child->property(kExactFrameProperty);
+    if (exact.isValid()) {
+        const Rect stored = Rect::fromQRectF(exact.toRectF());
+        if (toQtGeometry(stored, parentHeight) == g)
+            return stored;
+    }
     return {double(g.x()), parentHeight - g.y() - g.height(), double(g.width()), double(g.height())};
 }
 
