@@ -1,0 +1,2 @@
+// Fixtures shared by the tests.
+#pragma once
