@@ -147,6 +147,26 @@ qint32 Interval::duration() const
     return truncatedSeconds(secondsSince1970(m_to) - secondsSince1970(m_from));
 }
 
+ActivityTypeGroup::~ActivityTypeGroup()
+{
+    // Letting each group free its children would recurse once per level of
+    // nesting; a long parent chain could then exhaust the stack. Instead the
+    // children that only we hold give up their own children to a work list.
+    if (!m_children)
+        return;
+    QList<ActivityTypePtr> pending = std::move(*m_children);
+    m_children.reset();
+    while (!pending.isEmpty()) {
+        ActivityTypePtr last = pending.takeLast();
+        if (last.use_count() != 1)
+            continue;
+        if (auto *group = dynamic_cast<ActivityTypeGroup *>(last.get()); group && group->m_children) {
+            pending.append(*group->m_children);
+            group->m_children.reset();
+        }
+    }
+}
+
 const ActivityTypePtr &ActivityType::upType()
 {
     static const ActivityTypePtr up = std::make_shared<ActivityType>();

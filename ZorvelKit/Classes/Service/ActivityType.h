@@ -1,8 +1,18 @@
 // The records the service sends and takes back: activity types and groups,
 // activities and their intervals, and their JSON in both directions.
 //
-// (The reading chosen for each malformed input is listed in ActivityType.cpp's
-// header comment once the decodings are written.)
+// The decodings never stop the program, whatever the JSON; in short (the full
+// list of readings is in ActivityType.cpp's header comment):
+//  - a top-level value that is not an array gives an empty list; elements that
+//    are not objects are skipped;
+//  - a missing, null or wrongly typed string field leaves a null QString;
+//    wrongly typed numbers read as 0, negative ones as 0, fractions truncate;
+//  - a type whose parent chain names no element, passes through a plain type
+//    or loops (a self-parent included) is dropped with all below it, so no
+//    children list ever holds a cycle;
+//  - times are 32-bit seconds, saturating at the bounds.
+// Activity::dict() writes an absent guid or typeId as null, an absent comment
+// as "".
 #pragma once
 
 #include <QDateTime>
@@ -33,7 +43,7 @@ class AbstractObject
 public:
     virtual ~AbstractObject() = default;
 
-    const QString &guid() const { return m_guid; }       // null QString: absent
+    const QString &guid() const { return m_guid; } // null QString: absent
     void setGuid(const QString &guid) { m_guid = guid; }
     quint64 revision() const { return m_revision; }
     void setRevision(quint64 revision) { m_revision = revision; }
@@ -75,6 +85,12 @@ private:
 class ActivityTypeGroup : public ActivityType
 {
 public:
+    ActivityTypeGroup() = default;
+    ActivityTypeGroup(const ActivityTypeGroup &) = default;
+    ActivityTypeGroup &operator=(const ActivityTypeGroup &) = default;
+    // Releases a deep nesting without one call frame per level.
+    ~ActivityTypeGroup() override;
+
     const std::optional<QList<ActivityTypePtr>> &children() const { return m_children; }
     void setChildren(const std::optional<QList<ActivityTypePtr>> &children) { m_children = children; }
 
