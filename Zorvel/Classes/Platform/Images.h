@@ -1,0 +1,23 @@
+// Images by name from the program's resources (":/images/NAME"). Vector images
+// are rendered at the device pixel ratio, so they stay crisp on dense screens.
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+class Images final
+{
+public:
+    // The resource path of a name: ":/images/NAME".
+    static QString pathForName(const QString &name);
+    static bool exists(const QString &name);
+
+    // The image in points (size; empty: the image's own size) at the pixel
+    // ratio given (0: the application's). std::nullopt when no image has that
+    // name or its data cannot be read.
+    static std::optional<QImage> image(const QString &name, const QSize &pointSize = {}, qreal devicePixelRatio = 0);
+    static std::optional<QPixmap> pixmap(const QString &name, const QSize &pointSize = {}, qreal devicePixelRatio = 0);
+};
