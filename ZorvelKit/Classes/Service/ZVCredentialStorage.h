@@ -20,7 +20,7 @@ class ZVCredentialStorage
 public:
     static ZVCredentialStorage &sharedCredentialStorage();
 
-    ZVTokenPtr token();                   // nullptr: no token stored
+    ZVTokenPtr token(); // nullptr: no token stored
     void storeToken(const ZVTokenPtr &token);
     void removeToken();
 
