@@ -114,7 +114,11 @@ void CollectionView::setCollectionViewLayout(CollectionViewLayout *layout)
             layout->m_collectionView->setCollectionViewLayout(nullptr);
         layout->m_collectionView = this;
     }
-    layoutInvalidated();
+    // Cells are asked for at the next reload or display, so that the data source
+    // and the layout's delegate can be set in any order before that.
+    m_needsPrepare = true;
+    if (isVisible())
+        tile();
 }
 
 void CollectionView::reloadData()
@@ -237,6 +241,12 @@ void CollectionView::resizeEvent(QResizeEvent *event)
         return;
     if (!m_layout || m_layout->shouldInvalidateLayoutForBoundsChange({0, 0, size.width, size.height}))
         m_needsPrepare = true;
+    tile();
+}
+
+void CollectionView::showEvent(QShowEvent *event)
+{
+    QScrollArea::showEvent(event);
     tile();
 }
 
