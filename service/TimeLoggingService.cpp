@@ -353,6 +353,8 @@ void TimeLoggingServicePrivate::send(QTcpSocket *socket, const Incoming &in, con
 // Only the path: the query of the token endpoint carries passwords and tokens.
 void TimeLoggingServicePrivate::logLine(const Incoming &in, int status) const
 {
+    if (!options.logRequests)
+        return;
     qCInfo(lcService, "%s %s %d", qUtf8Printable(in.method), qUtf8Printable(in.path), status);
 }
 

@@ -23,6 +23,7 @@ struct ServiceOptions
     QString tlsKeyFile;
     bool testHooks = false; // enables the __test/ routes
     int passwordIterations = 100000; // PBKDF2 rounds for new password hashes
+    bool logRequests = true; // one line per request to lcService
 };
 
 // One request as the service received it, for tests that check the wire.

@@ -4,7 +4,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -61,8 +64,10 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption portOption(u"port"_s, u"Port on 127.0.0.1 (0 picks a free one; default 8765)."_s, u"N"_s,
                                         u"8765"_s);
-    const QCommandLineOption databaseOption(u"database"_s, u"SQLite file, or :memory: (default :memory:)."_s, u"PATH"_s,
-                                            u":memory:"_s);
+    const QString defaultDatabase
+        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/zorvel-service/service.sqlite"_s;
+    const QCommandLineOption databaseOption(
+        u"database"_s, u"SQLite file, or :memory: (default %1)."_s.arg(defaultDatabase), u"PATH"_s, defaultDatabase);
     const QCommandLineOption lifetimeOption(u"token-lifetime"_s, u"Lifetime of access tokens (default 3600)."_s,
                                             u"SECONDS"_s, u"3600"_s);
     const QCommandLineOption certOption(u"tls-cert"_s, u"PEM certificate: serve HTTPS (needs --tls-key)."_s, u"FILE"_s);
@@ -86,6 +91,11 @@ int main(int argc, char *argv[])
     options.databasePath = parser.value(databaseOption);
     if (options.databasePath.isEmpty())
         return fail(u"--database needs a path or :memory:"_s);
+    if (options.databasePath != ":memory:"_L1) {
+        const QString folder = QFileInfo(options.databasePath).absolutePath();
+        if (!QDir().mkpath(folder))
+            return fail(u"cannot create the folder %1"_s.arg(folder));
+    }
     const std::optional<qint64> lifetime = readNumber(parser.value(lifetimeOption), 1, 10 * 365 * 24 * 3600);
     if (!lifetime)
         return fail(

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
+#include <QTcpSocket>
 #include <QTimer>
 
 QJsonObject TestHttpReply::object() const
@@ -55,6 +56,58 @@ TestHttpReply TestHttp::send(const QByteArray &method, const QString &path, cons
         result.headers.insert(name.toLower(), value);
     result.body = reply->readAll();
     reply->deleteLater();
+    return result;
+}
+
+TestHttpReply TestHttp::sendRaw(const QByteArray &method, const QByteArray &target, const QByteArray &body,
+                                const QList<QPair<QByteArray, QByteArray>> &headers, int timeoutMs)
+{
+    const QUrl base(m_baseUrl);
+    QByteArray message = method + ' ' + target + " HTTP/1.1\r\nHost: " + base.host().toLatin1() + ':'
+        + QByteArray::number(base.port()) + "\r\nConnection: close\r\n";
+    for (const auto &[name, value] : headers)
+        message += name + ": " + value + "\r\n";
+    if (!body.isEmpty() || method == "POST" || method == "PUT")
+        message += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    message += "\r\n" + body;
+
+    QTcpSocket socket;
+    QByteArray received;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] { socket.write(message); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] { received += socket.readAll(); });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    socket.connectToHost(base.host(), quint16(base.port()));
+    loop.exec();
+    received += socket.readAll();
+
+    TestHttpReply result;
+    result.timedOut = !timer.isActive();
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    if (end < 0) {
+        result.error = QNetworkReply::RemoteHostClosedError;
+        result.errorString = QStringLiteral("no complete answer");
+        return result;
+    }
+    const QList<QByteArray> lines = received.first(end).split('\n');
+    const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');
+    result.status = statusLine.value(1).toInt();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            result.headers.insert(lines[i].first(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+    }
+    result.body = received.mid(end + 4);
+    const bool announced = result.headers.contains("content-length");
+    if (announced && result.body.size() < result.headers.value("content-length").toLongLong()) {
+        result.error = QNetworkReply::RemoteHostClosedError;
+        result.errorString = QStringLiteral("answer cut short");
+    }
     return result;
 }
 

@@ -30,12 +30,17 @@ struct TestHttpReply
 class TestHttp final
 {
 public:
-    // Paths given to send() are appended to baseUrl as text, so "/oauth/token"
-    // after "http://127.0.0.1:PORT/" really goes out with two leading slashes.
+    // Paths given to send() are appended to baseUrl as text ("oauth/api/types").
     explicit TestHttp(QString baseUrl);
 
     TestHttpReply send(const QByteArray &method, const QString &path, const QByteArray &body = {},
                        const QList<QPair<QByteArray, QByteArray>> &headers = {}, int timeoutMs = 10000);
+
+    // The same over a bare socket, with the request target written exactly as given
+    // ("//oauth/token?…"): QNetworkAccessManager collapses leading slashes of a path.
+    // Plain HTTP only; the connection is closed after the answer.
+    TestHttpReply sendRaw(const QByteArray &method, const QByteArray &target, const QByteArray &body = {},
+                          const QList<QPair<QByteArray, QByteArray>> &headers = {}, int timeoutMs = 10000);
 
     // Trust these certificates (a test's self-signed one) for HTTPS.
     void setCaCertificates(const QList<QSslCertificate> &certificates) { m_caCertificates = certificates; }

@@ -21,6 +21,8 @@ ServiceOptions TestService::defaultOptions()
     options.testHooks = true;
     // Hashing cost is not under test here; full-strength hashes would make every sign-in slow.
     options.passwordIterations = 1000;
+    // One line per request would bury a test's own output.
+    options.logRequests = false;
     return options;
 }
 

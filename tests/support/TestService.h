@@ -13,7 +13,8 @@
 //     server->addFailure({ .path = u"types"_s, .status = 503 });
 //     QCOMPARE(server->requests().size(), 1);
 // The service answers only while an event loop runs (QTRY_*, QSignalSpy::wait,
-// QEventLoop); a failure to start ends the test run with the reason.
+// QEventLoop); a failure to start ends the test run with the reason. Its
+// per-request log line is off unless the options given turn it on.
 class TestService final
 {
 public:
