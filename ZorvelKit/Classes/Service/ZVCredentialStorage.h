@@ -20,17 +20,25 @@ class ZVCredentialStorage
 public:
     static ZVCredentialStorage &sharedCredentialStorage();
 
-    ZVTokenPtr token(); // nullptr: no token stored
+    // Every call goes to the keyring; nothing is cached. Failures are reported
+    // through AssertionHandler (or the log) and end as "no token", never as a throw.
+    ZVTokenPtr token(); // nullptr: no token stored, or the item is no token archive
+    // Replaces any stored token; nullptr only removes it.
     void storeToken(const ZVTokenPtr &token);
     void removeToken();
 
+    // The user name lives in QSettings ("ZorvelUser"), the password in a keyring
+    // item of service "zorvel" and that user as account. Keyring failures are silent.
     URLCredential credential();
+    // Replaces the password stored for the same user.
     void setCredential(const URLCredential &credential);
     void removeCredential();
 
     static ZVTokenPtr tokenFromDefaultKeychain();
     static void storeTokenInDefaultKeychain(const ZVTokenPtr &token);
     static void removeFromDefaultKeychain();
+    // "<reversed organisation domain>.<application name>::TokenStore", e.g.
+    // "org.zorvel.Zorvel::TokenStore"; a missing domain or name counts as "zorvel.org" or "Zorvel".
     static QString keychainServiceName();
 
     static inline const QString kUserDefaultsUserKey = QStringLiteral("ZorvelUser");

@@ -18,9 +18,12 @@ public:
     const std::optional<QDateTime> &expiresAt() const { return m_expiresAt; }
     void setExpiresAt(const std::optional<QDateTime> &date) { m_expiresAt = date; }
 
-    // The archive: absent fields are written as null, never left out.
+    // The archive: absent fields are written as null, never left out; expiresAt is
+    // ISO 8601 text in UTC with milliseconds ("2027-01-15T08:00:00.123Z").
     QByteArray encode() const;
-    // nullptr when the bytes are not a token archive; a missing key leaves its field absent.
+    // nullptr when the bytes are not a token archive (not a JSON object, or an entry
+    // that is neither null nor text, or a date that does not parse); never throws on
+    // any bytes. A missing key leaves its field absent.
     static std::shared_ptr<ZVToken> decode(const QByteArray &archive);
 
 private:
