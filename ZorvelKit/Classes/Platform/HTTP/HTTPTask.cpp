@@ -86,12 +86,15 @@ void HTTPTask::resume()
     QNetworkReply *reply = nullptr;
     if (method == "GET")
         reply = manager.get(request);
+    else if (method == "HEAD")
+        reply = manager.head(request);
+    else if (m_request.HTTPBody().isEmpty())
+        // Without a body the stack's POST would invent a form Content-Type.
+        reply = manager.sendCustomRequest(request, method);
     else if (method == "POST")
         reply = manager.post(request, m_request.HTTPBody());
     else if (method == "PUT")
         reply = manager.put(request, m_request.HTTPBody());
-    else if (method == "HEAD")
-        reply = manager.head(request);
     else
         reply = manager.sendCustomRequest(request, method, m_request.HTTPBody());
     m_reply = reply;
@@ -112,7 +115,6 @@ void HTTPTask::finish()
     m_reply = nullptr;
     reply->disconnect();
     reply->deleteLater();
-    m_responseData = reply->readAll();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid() || !isStatusError(reply->error())) {
@@ -124,10 +126,10 @@ void HTTPTask::finish()
             code = QNetworkReply::TimeoutError;
             description = u"The request timed out."_s;
         }
-        m_responseData.clear();
         complete(std::nullopt, Error(HTTPNetworkErrorDomain, code, description));
         return;
     }
+    m_responseData = reply->readAll();
 
     m_response = HTTPURLResponse(reply->url(), status.toInt(), reply->rawHeaderPairs());
     std::optional<Error> error;
