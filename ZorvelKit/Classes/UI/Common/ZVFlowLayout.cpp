@@ -25,6 +25,8 @@ void ZVFlowLayout::prepareLayout()
     const double width = host->contentSize().width;
     const double lineSpacing = m_minimumLineSpacing;
     const double interItemSpacing = m_minimumInterItemSpacing;
+    // Top alignment moves nothing; skipping the call keeps the loop free of calls but the delegate's.
+    const bool aligns = m_alignment != ZVFlowLayoutAlignmentTop;
     double top = 0;
     m_sections.reserve(sectionCount);
 
@@ -45,7 +47,8 @@ void ZVFlowLayout::prepareLayout()
             // Also for a row's first item: one wider than the section leaves an
             // empty row of height 0 above it.
             if (row.width + size.width > width) {
-                adjustVerticalAlignmentForRow(row, *section);
+                if (aligns)
+                    adjustVerticalAlignmentForRow(row, *section);
                 rowTop += row.height + lineSpacing;
                 row = ZVFlowLayoutRow::emptyRowWithFirstItemIndex(quint64(j));
             }
@@ -55,7 +58,8 @@ void ZVFlowLayout::prepareLayout()
                 row.height = size.height;
             row.width += size.width + interItemSpacing;
         }
-        adjustVerticalAlignmentForRow(row, *section);
+        if (aligns)
+            adjustVerticalAlignmentForRow(row, *section);
         section->setHeight(rowTop + row.height);
         top = section->offset() + section->height() + footerHeight;
         m_sections.append(std::move(section));
