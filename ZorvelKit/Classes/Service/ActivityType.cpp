@@ -121,9 +121,21 @@ QLatin1StringView statusText(ActivityState state)
     return "running"_L1;
 }
 
-bool byOrder(const ActivityTypePtr &a, const ActivityTypePtr &b)
+// Stable, smaller order first. Most groups are small: an insertion sort needs
+// no buffer there, where std::stable_sort would allocate one per group.
+void sortByOrder(QList<ActivityTypePtr> &types)
 {
-    return a->order() < b->order();
+    const auto byOrder = [](const ActivityTypePtr &a, const ActivityTypePtr &b) {
+        return a->order() < b->order();
+    };
+    if (types.size() > 32) {
+        std::stable_sort(types.begin(), types.end(), byOrder);
+        return;
+    }
+    for (qsizetype i = 1; i < types.size(); ++i) {
+        for (qsizetype j = i; j > 0 && byOrder(types[j], types[j - 1]); --j)
+            std::swap(types[j], types[j - 1]);
+    }
 }
 
 } // namespace
@@ -179,104 +191,115 @@ QList<ActivityTypePtr> ActivityType::typesFromJSON(const QJsonValue &json)
         return {};
     const QJsonArray array = json.toArray();
 
-    // Pass 1: one record per object element, and the map of the latest per id.
-    QList<ActivityTypePtr> all;
-    QList<ActivityTypeGroup *> asGroup; // parallel to `all`; null for plain types
-    all.reserve(array.size());
-    asGroup.reserve(array.size());
+    // One row of scratch per decoded element, in list order.
+    enum class Reach : quint8 { Unknown, OnPath, Kept, Dropped };
+    struct Entry
+    {
+        ActivityTypePtr type;
+        ActivityTypeGroup *group = nullptr; // null for plain types
+        qsizetype parent = -1; // index of the parent row, once known
+        qsizetype childCount = 0;
+        QList<ActivityTypePtr> children;
+        Reach reach = Reach::Unknown;
+    };
+    QList<Entry> entries;
+    entries.reserve(array.size());
     QHash<QString, qsizetype> indexById;
     indexById.reserve(array.size());
+
+    // Pass 1: one record per object element, and the map of the latest per id.
     for (const QJsonValue &element : array) {
         if (!element.isObject())
             continue;
         const QJsonObject object = element.toObject();
-        ActivityTypePtr type;
-        ActivityTypeGroup *group = nullptr;
+        Entry entry;
         if (object.value(kGroup).toBool(false)) {
-            auto made = std::make_shared<ActivityTypeGroup>();
-            group = made.get();
-            type = std::move(made);
+            auto group = std::make_shared<ActivityTypeGroup>();
+            entry.group = group.get();
+            entry.type = std::move(group);
         } else {
-            type = std::make_shared<ActivityType>();
+            entry.type = std::make_shared<ActivityType>();
         }
-        type->setName(stringOrNull(object.value(kName)));
-        type->setGuid(stringOrNull(object.value(kId)));
-        type->setColor(unsignedFromJSON(object.value(kColor)));
-        type->setOrder(unsignedFromJSON(object.value(kOrder)));
-        const QJsonValue parent = object.value(kParentId);
-        if (parent.isString())
-            type->setParentGuid(parent.toString());
-        type->setImageId(stringOrNull(object.value(kImageId)));
-        if (!type->guid().isNull())
-            indexById.insert(type->guid(), all.size());
-        all.append(std::move(type));
-        asGroup.append(group);
+        ActivityType &type = *entry.type;
+        type.setName(stringOrNull(object.value(kName)));
+        type.setGuid(stringOrNull(object.value(kId)));
+        type.setColor(unsignedFromJSON(object.value(kColor)));
+        type.setOrder(unsignedFromJSON(object.value(kOrder)));
+        if (const QJsonValue parent = object.value(kParentId); parent.isString())
+            type.setParentGuid(parent.toString());
+        type.setImageId(stringOrNull(object.value(kImageId)));
+        if (!type.guid().isNull())
+            indexById.insert(type.guid(), entries.size());
+        entries.append(std::move(entry));
     }
 
     // Which records hang, through groups only, from a root. An iterative walk
     // up each chain, memoised, so that deep chains cost linear time and loops
     // end as soon as the walk meets its own path.
-    enum class Reach : quint8 { Unknown, OnPath, Kept, Dropped };
-    const qsizetype count = all.size();
-    QList<Reach> reach(count, Reach::Unknown);
-    QList<qsizetype> parentIndex(count, -1);
+    const qsizetype count = entries.size();
     QList<qsizetype> path;
     for (qsizetype start = 0; start < count; ++start) {
         qsizetype i = start;
         Reach verdict = Reach::Unknown;
         while (verdict == Reach::Unknown) {
-            if (reach[i] == Reach::Kept || reach[i] == Reach::Dropped) {
-                verdict = reach[i];
+            Entry &entry = entries[i];
+            if (entry.reach == Reach::Kept || entry.reach == Reach::Dropped) {
+                verdict = entry.reach;
                 break;
             }
-            if (reach[i] == Reach::OnPath) {
+            if (entry.reach == Reach::OnPath) {
                 verdict = Reach::Dropped; // a loop
                 break;
             }
-            const std::optional<QString> &parentGuid = all[i]->parentGuid();
+            const std::optional<QString> &parentGuid = entry.type->parentGuid();
             if (!parentGuid) {
-                reach[i] = Reach::Kept;
-                verdict = Reach::Kept;
+                verdict = entry.reach = Reach::Kept;
                 break;
             }
             const auto found = indexById.constFind(*parentGuid);
-            if (found == indexById.cend() || !asGroup[*found]) {
-                reach[i] = Reach::Dropped;
-                verdict = Reach::Dropped;
+            if (found == indexById.cend() || !entries[*found].group) {
+                verdict = entry.reach = Reach::Dropped;
                 break;
             }
-            reach[i] = Reach::OnPath;
-            parentIndex[i] = *found;
+            entry.reach = Reach::OnPath;
+            entry.parent = *found;
             path.append(i);
             i = *found;
         }
         for (const qsizetype onPath : std::as_const(path))
-            reach[onPath] = verdict;
+            entries[onPath].reach = verdict;
         path.clear();
     }
 
     // Pass 2: every kept record with a parent goes to that parent, in list
-    // order. Gathered here and set once, so a large group costs linear time.
-    QList<QList<ActivityTypePtr>> childrenOf(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        if (reach[i] == Reach::Kept && parentIndex[i] >= 0)
-            childrenOf[parentIndex[i]].append(all[i]);
+    // order; the lists are sized first so each is allocated once.
+    for (const Entry &entry : std::as_const(entries)) {
+        if (entry.reach == Reach::Kept && entry.parent >= 0)
+            ++entries[entry.parent].childCount;
+    }
+    for (const Entry &entry : std::as_const(entries)) {
+        if (entry.reach != Reach::Kept || entry.parent < 0)
+            continue;
+        Entry &parent = entries[entry.parent];
+        if (parent.children.isEmpty())
+            parent.children.reserve(parent.childCount);
+        parent.children.append(entry.type);
     }
 
     // Pass 3: the roots, and every group's children, sorted by order. A group
     // that received nothing keeps its children absent.
     QList<ActivityTypePtr> roots;
-    for (qsizetype i = 0; i < count; ++i) {
-        if (reach[i] != Reach::Kept)
+    for (Entry &entry : entries) {
+        if (entry.reach != Reach::Kept)
             continue;
-        if (!all[i]->parentGuid())
-            roots.append(all[i]);
-        if (QList<ActivityTypePtr> &children = childrenOf[i]; !children.isEmpty()) {
-            std::stable_sort(children.begin(), children.end(), byOrder);
-            asGroup[i]->setChildren(std::move(children));
+        if (entry.parent < 0)
+            roots.append(entry.type);
+        if (!entry.children.isEmpty()) {
+            sortByOrder(entry.children);
+            entry.group->setChildren(std::move(entry.children));
         }
     }
-    std::stable_sort(roots.begin(), roots.end(), byOrder);
+    sortByOrder(roots);
     return roots;
 }
 
