@@ -345,7 +345,8 @@ void TimeLoggingServicePrivate::send(QTcpSocket *socket, const Incoming &in, con
 {
     logLine(in, reply.status);
     const bool close = in.wantsClose();
-    socket->write(reply.serialize(close));
+    // An answer to HEAD announces its body but carries none.
+    socket->write(reply.serialize(close, in.method == "HEAD"_L1 ? 0 : -1));
     if (close)
         socket->disconnectFromHost();
 }
