@@ -1,8 +1,37 @@
+// The program's entry point: a tray application without a window of its own,
+// which runs until it is told to quit.
+#include "AppDelegate.h"
+#include "StatusItemView.h"
+
 #include <QApplication>
+#include <QTimer>
+
+#ifdef ZORVEL_E2E_BASE_URL
+#include "ZVClient.h"
+#endif
+
+using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The keyring item and the settings are named after these.
+    QCoreApplication::setOrganizationDomain(u"zorvel.org"_s);
+    QCoreApplication::setApplicationName(u"Zorvel"_s);
+    // Closing the panel, the one window, must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    return app.exec();
+#ifdef ZORVEL_E2E_BASE_URL
+    // Only the end-to-end test's build of the program points elsewhere.
+    ZVClient::setBaseURLForTesting(QStringLiteral(ZORVEL_E2E_BASE_URL));
+#endif
+
+    AppDelegate delegate;
+    app.setProperty(kApplicationDelegateProperty, QVariant::fromValue<QObject *>(&delegate));
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationShouldTerminate(); });
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+
+    const int status = app.exec();
+    app.setProperty(kApplicationDelegateProperty, QVariant());
+    return status;
 }
