@@ -26,6 +26,7 @@ public:
 
     // Created on first use, observed from then on.
     PanelController *panelController();
+    bool hasPanelController() const { return m_panelController != nullptr; }
     MenubarController *menubarController() const { return m_menubarController.get(); }
     void setMenubarController(std::unique_ptr<MenubarController> controller);
 
