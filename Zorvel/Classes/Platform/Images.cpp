@@ -13,7 +13,10 @@ QString Images::pathForName(const QString &name)
 
 bool Images::exists(const QString &name)
 {
-    return !name.isEmpty() && QFile::exists(pathForName(name));
+    // Names are flat (some come from the service as type image ids): no way into other resources.
+    if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\'))
+        return false;
+    return QFile::exists(pathForName(name));
 }
 
 std::optional<QImage> Images::image(const QString &name, const QSize &pointSize, qreal devicePixelRatio)

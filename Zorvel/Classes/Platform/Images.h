@@ -13,6 +13,7 @@ class Images final
 public:
     // The resource path of a name: ":/images/NAME".
     static QString pathForName(const QString &name);
+    // False for a name with a path separator: names are flat.
     static bool exists(const QString &name);
 
     // The image in points (size; empty: the image's own size) at the pixel
