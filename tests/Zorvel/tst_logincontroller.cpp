@@ -283,6 +283,9 @@ void tst_LoginController::renderScreens()
     const QPixmap plain = screen.controller.view()->grab();
     QCOMPARE(plain.size(), QSize(320, 399));
     QVERIFY(plain.save(dir + u"/login.png"_s));
+    screen.controller.showLoading();
+    QVERIFY(screen.controller.view()->grab().save(dir + u"/login-loading.png"_s));
+    screen.controller.hideLoading();
 
     // As in the panel: the screen on the body with its arrow, over a dark desktop.
     QWidget desktop;
