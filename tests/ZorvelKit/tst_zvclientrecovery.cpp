@@ -342,9 +342,8 @@ private slots:
         ZVClient::setBaseURLForTesting(server.baseUrl());
         storeTokens(server.demoTokens());
         server->expireAllAccessTokens();
-        FailureRule noRefresh = answer(u"oauth/token"_s, 200, "$ACCESS");
-        noRefresh.body = QJsonDocument(QJsonObject {{u"access_token"_s, server.demoTokens().accessToken}}).toJson();
-        server->addFailure(noRefresh);
+        const QJsonObject onlyAccess {{u"access_token"_s, server.demoTokens().accessToken}};
+        server->addFailure(answer(u"oauth/token"_s, 200, QJsonDocument(onlyAccess).toJson()));
 
         Calls first;
         client.GET(u"types"_s, std::nullopt, first.success(), first.failure());
