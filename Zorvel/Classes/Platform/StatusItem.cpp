@@ -26,6 +26,8 @@ void StatusItem::setPixmap(const QPixmap &pixmap)
     m_pixmap = pixmap;
     if (m_tray)
         m_tray->setIcon(QIcon(pixmap));
+    else
+        showWhenTrayAvailable();
 }
 
 void StatusItem::setToolTip(const QString &toolTip)
@@ -74,7 +76,8 @@ bool StatusItem::isVisible() const
 
 void StatusItem::showWhenTrayAvailable()
 {
-    if (!m_installed || m_tray)
+    // A tray shows nothing for an item without a picture: wait for the first one.
+    if (!m_installed || m_tray || m_pixmap.isNull())
         return;
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
