@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#ifdef ZORVEL_E2E_BASE_URL
+#ifdef ZORVEL_TEST_BASE_URL
 #include "ZVClient.h"
 #endif
 
@@ -20,9 +20,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"Zorvel"_s);
     // Closing the panel, the one window, must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-#ifdef ZORVEL_E2E_BASE_URL
-    // Only the end-to-end test's build of the program points elsewhere.
-    ZVClient::setBaseURLForTesting(QStringLiteral(ZORVEL_E2E_BASE_URL));
+#ifdef ZORVEL_TEST_BASE_URL
+    // Only the builds for the end-to-end test and the tray benchmark point elsewhere.
+    ZVClient::setBaseURLForTesting(QStringLiteral(ZORVEL_TEST_BASE_URL));
 #endif
 
     AppDelegate delegate;
