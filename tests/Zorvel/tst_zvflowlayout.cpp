@@ -18,13 +18,13 @@ char *toString(const IndexPath &path)
     return qstrdup(QStringLiteral("(%1, %2)").arg(path.section).arg(path.item).toUtf8().constData());
 }
 
-struct SectionSpec
+struct SectionItems
 {
     QList<Size> items;
     double header = 0;
     double footer = 0;
 };
-using Sections = QList<SectionSpec>;
+using Sections = QList<SectionItems>;
 using OptionalPath = std::optional<IndexPath>;
 Q_DECLARE_METATYPE(Sections)
 Q_DECLARE_METATYPE(OptionalPath)
@@ -357,7 +357,7 @@ void TestZVFlowLayout::navigation()
 
     Sections sections {{repeated({320, 50}, 3)}, {repeated({53, 53}, 7)}};
     if (emptyMiddleSection)
-        sections.insert(1, SectionSpec {});
+        sections.insert(1, SectionItems {});
     Fixture fixture(320, sections);
     fixture.layout().prepareLayout();
     const OptionalPath next = fixture.layout().indexPathForNextItemInDirection(direction, from);
