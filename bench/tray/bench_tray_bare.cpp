@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     painter.drawEllipse(QRectF(4, 3, 16, 16));
     painter.end();
 
-    QSystemTrayIcon icon{QIcon(picture)};
+    QSystemTrayIcon icon {QIcon(picture)};
     icon.setToolTip(QStringLiteral("bare tray program"));
     // Wait for a tray as the program does, without polling faster.
     QTimer trayRetry;

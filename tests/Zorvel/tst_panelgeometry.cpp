@@ -63,6 +63,10 @@ void tst_PanelGeometry::placement_data()
     QTest::newRow("right edge exactly on the margin: not moved")
         << Rect {1260, 856, 24, 22} << Rect {1112, 468, 320, 410} << qint64(160);
     QTest::newRow("left edge: no correction") << Rect {0, 856, 24, 22} << Rect {-148, 468, 320, 410} << qint64(160);
+    QTest::newRow("tray at the bottom: above the icon, not below the screen")
+        << Rect {1000, -22, 24, 22} << Rect {852, 22, 320, 410} << qint64(160);
+    QTest::newRow("icon just high enough: still below it")
+        << Rect {1000, 388, 24, 22} << Rect {852, 0, 320, 410} << qint64(160);
     QTest::newRow("odd icon width: both centres round up")
         << Rect {1000, 856, 23, 22} << Rect {852, 468, 320, 410} << qint64(160);
 }

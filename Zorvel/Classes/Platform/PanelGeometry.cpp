@@ -20,6 +20,8 @@ Rect panelFrame(const Rect &statusRect, const Rect &screenFrame)
     const double limit = screenFrame.maxX() - kScreenRightMargin;
     if (panel.maxX() > limit)
         panel.x -= panel.maxX() - limit;
+    if (panel.y < screenFrame.y)
+        panel.y = statusRect.maxY() + statusRect.height;
     return panel;
 }
 

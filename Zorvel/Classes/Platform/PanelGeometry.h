@@ -33,6 +33,8 @@ Rect statusRect(const std::optional<Rect> &iconRect, const Rect &screenFrame, do
 
 // The open panel: centred under the status rectangle with its top edge on the
 // rectangle's top, moved left to keep a margin at the screen's right edge.
+// A tray at the bottom of the screen would put the panel below the screen,
+// out of sight: then it stands on the icon's top edge instead.
 Rect panelFrame(const Rect &statusRect, const Rect &screenFrame);
 
 // The arrow's tip in the panel's coordinates: under the icon's centre for a
