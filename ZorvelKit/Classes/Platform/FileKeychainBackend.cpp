@@ -10,6 +10,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QScopeGuard>
+
+#include <sys/stat.h>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -155,9 +158,12 @@ qint32 FileKeychainBackend::save(const QList<Item> &items)
                                   {"data"_L1, QString::fromLatin1(item.data.toBase64())}});
     const QByteArray bytes = QJsonDocument(QJsonObject {{"items"_L1, array}}).toJson(QJsonDocument::Indented);
 
+    // The temporary file must be owner-only before any secret is written into it,
+    // and the rename keeps its mode. QSaveFile applies the default mode when it
+    // commits a new file, so the process mask is narrowed for the write as well.
+    const mode_t previousMask = ::umask(077);
+    const auto restoreMask = qScopeGuard([previousMask] { ::umask(previousMask); });
     QSaveFile file(m_path);
-    // The temporary file is made owner-only before any secret is written into it;
-    // the rename keeps those permissions.
     auto failed = [&] {
         qCWarning(lcZorvel).noquote() << u"Keychain: cannot write the file store at %1 (%2)"_s.arg(m_path,
                                                                                                    file.errorString());
@@ -166,6 +172,8 @@ qint32 FileKeychainBackend::save(const QList<Item> &items)
     // An uncommitted QSaveFile removes its temporary file when it goes away.
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kFilePermissions) || file.write(bytes) != bytes.size()
         || !file.commit())
+        return failed();
+    if (!QFile::setPermissions(m_path, kFilePermissions))
         return failed();
     m_reportedUnreadable = false;
     return KeychainStatus::Success;
