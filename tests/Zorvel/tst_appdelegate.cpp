@@ -62,7 +62,7 @@ void tst_AppDelegate::clicksToggleThePanelAndTheHighlight()
 {
     Program program;
     QVERIFY(program.delegate.menubarController());
-    QCOMPARE(program.view()->frame(), (Rect{0, 0, 24, 22}));
+    QCOMPARE(program.view()->frame(), (Rect {0, 0, 24, 22}));
     QVERIFY(!program.view()->isHighlighted());
     // Nothing but the icon at start: the panel comes with the first click.
     QVERIFY(!program.delegate.hasPanelController());
@@ -109,7 +109,7 @@ void tst_AppDelegate::trayMenu()
     for (QAction *action : menubar->menu()->actions())
         if (!action->isSeparator())
             titles << action->text();
-    QCOMPARE(titles, (QStringList{u"Open"_s, u"Reload"_s, u"Logout"_s, u"Quit"_s}));
+    QCOMPARE(titles, (QStringList {u"Open"_s, u"Reload"_s, u"Logout"_s, u"Quit"_s}));
 
     // Signed out, there is nothing to reload or leave.
     emit menubar->menu()->aboutToShow();
