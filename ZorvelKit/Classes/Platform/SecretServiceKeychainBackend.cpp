@@ -195,8 +195,9 @@ qint32 SecretServiceKeychainBackend::read(const KeychainItemRef &item, QByteArra
         return statusFor("load secret", error);
     SecretValue *value = secret_item_get_secret(secretItem);
     if (!value) {
-        data->clear();
-        return KeychainStatus::Success;
+        // A load that succeeded but left no secret is a failure, never an empty secret.
+        qCWarning(lcZorvel).noquote() << "Keychain: the Secret Service returned no secret for the item";
+        return KeychainStatus::NotAvailable;
     }
     gsize length = 0;
     const gchar *bytes = secret_value_get(value, &length);
