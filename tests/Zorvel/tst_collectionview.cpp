@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QtTest>
 #include <functional>
+#include <limits>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -79,8 +81,11 @@ public:
     }
     Size sizeForItemAtIndexPath(CollectionView *, const IndexPath &path) override
     {
+        if (itemSize)
+            return *itemSize;
         return path.section == 0 ? Size {320, 50} : Size {53, 53};
     }
+    double heightForHeaderInSection(CollectionView *, qint64) override { return headerHeight; }
 
     // Every placed cell shows its own item at its frame, and exactly the items in sight are placed.
     void verifyTiling() const
@@ -113,6 +118,8 @@ public:
     QList<IndexPath> reports;
     std::function<void(const IndexPath &)> onSelect;
     int asked = 0;
+    std::optional<Size> itemSize;
+    double headerHeight = 0;
 };
 
 } // namespace
@@ -128,7 +135,40 @@ private slots:
     void keyboard_data();
     void keyboard();
     void keyboardScrollsIntoView();
+    void sizesBeyondWidgetLimits_data();
+    void sizesBeyondWidgetLimits();
 };
+
+// A delegate may answer any double: the view must clamp it to what widgets can take.
+void TestCollectionView::sizesBeyondWidgetLimits_data()
+{
+    QTest::addColumn<double>("header");
+    QTest::addColumn<double>("itemHeight");
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("huge header") << 1e308 << 50.0;
+    QTest::newRow("infinite header") << inf << 50.0;
+    QTest::newRow("negative infinite header") << -inf << 50.0;
+    QTest::newRow("NaN header") << nan << 50.0;
+    QTest::newRow("huge item") << 0.0 << 1e300;
+    QTest::newRow("NaN item") << 0.0 << nan;
+}
+
+void TestCollectionView::sizesBeyondWidgetLimits()
+{
+    QFETCH(double, header);
+    QFETCH(double, itemHeight);
+    Fixture fixture(3, 3);
+    fixture.headerHeight = header;
+    fixture.itemSize = Size {53, itemHeight};
+    fixture.view->reloadData();
+    fixture.view->setSelectionIndexPaths({IndexPath {0, 0}});
+    fixture.view->setFocus();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Up, Qt::Key_Left})
+        QTest::keyClick(fixture.view, key);
+    QVERIFY(fixture.view->widget()->height() <= QWIDGETSIZE_MAX);
+    QVERIFY(fixture.view->widget()->height() >= 0);
+}
 
 void TestCollectionView::reuseWhileScrolling()
 {

@@ -26,11 +26,20 @@ public:
     }
 };
 
+// Frames come from a layout's delegate and may be anything a double holds:
+// widgets take whole pixels within QWIDGETSIZE_MAX, and NaN counts as 0.
+int toPixels(double value)
+{
+    if (!std::isfinite(value))
+        return value > 0 ? QWIDGETSIZE_MAX : (value < 0 ? -QWIDGETSIZE_MAX : 0);
+    return int(std::clamp(std::round(value), -double(QWIDGETSIZE_MAX), double(QWIDGETSIZE_MAX)));
+}
+
 QRect toWidgetGeometry(const Rect &frame)
 {
-    const int left = int(std::lround(frame.minX()));
-    const int top = int(std::lround(frame.minY()));
-    return QRect(left, top, int(std::lround(frame.maxX())) - left, int(std::lround(frame.maxY())) - top);
+    const int left = toPixels(frame.minX());
+    const int top = toPixels(frame.minY());
+    return QRect(left, top, std::max(0, toPixels(frame.maxX()) - left), std::max(0, toPixels(frame.maxY()) - top));
 }
 
 } // namespace
@@ -155,9 +164,9 @@ void CollectionView::scrollRectToVisible(const Rect &rect)
     const Rect visible = documentVisibleRect();
     QScrollBar *bar = verticalScrollBar();
     if (rect.minY() < visible.minY())
-        bar->setValue(int(std::floor(rect.minY())));
+        bar->setValue(toPixels(std::floor(rect.minY())));
     else if (rect.maxY() > visible.maxY())
-        bar->setValue(int(std::ceil(rect.maxY() - visible.height)));
+        bar->setValue(toPixels(std::ceil(rect.maxY() - visible.height)));
 }
 
 qint64 CollectionView::numberOfSections() const
@@ -335,7 +344,8 @@ void CollectionView::prepare()
         }
     }
     const Size size = m_preparedSize;
-    m_document->resize(int(std::lround(size.width)), int(std::max(std::ceil(documentHeight), std::round(size.height))));
+    m_document->resize(std::max(0, toPixels(size.width)),
+                       std::max(0, toPixels(std::max(std::ceil(documentHeight), std::round(size.height)))));
 }
 
 void CollectionView::reloadCounts()
