@@ -71,3 +71,20 @@ std::optional<QPixmap> Images::pixmap(const QString &name, const QSize &pointSiz
     QPixmapCache::insert(key, pixmap);
     return pixmap;
 }
+
+void Images::showInImageView(QLabel *view, const std::optional<QImage> &image)
+{
+    if (!image || image->isNull()) {
+        view->clear();
+        return;
+    }
+    QPixmap pixmap = QPixmap::fromImage(*image);
+    const QSizeF logical = pixmap.deviceIndependentSize();
+    const QSizeF room = view->size();
+    if (logical.width() > room.width() || logical.height() > room.height()) {
+        const qreal ratio = pixmap.devicePixelRatio();
+        pixmap = pixmap.scaled((room * ratio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        pixmap.setDevicePixelRatio(ratio);
+    }
+    view->setPixmap(pixmap);
+}

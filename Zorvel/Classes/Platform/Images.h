@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -20,5 +21,9 @@ public:
     // ratio given (0: the application's). std::nullopt when no image has that
     // name or its data cannot be read.
     static std::optional<QImage> image(const QString &name, const QSize &pointSize = {}, qreal devicePixelRatio = 0);
+    // Shows an image in a label as an image view does: at its own size, shrunk
+    // to fit (keeping its shape) when larger; none empties the label.
+    static void showInImageView(QLabel *view, const std::optional<QImage> &image);
+
     static std::optional<QPixmap> pixmap(const QString &name, const QSize &pointSize = {}, qreal devicePixelRatio = 0);
 };

@@ -280,17 +280,7 @@ void ActivitiesController::startActivity(const ActivityTypePtr &type)
     activity->setIntervals({});
 
     showLoading();
-    QPointer<ActivitiesController> self(this);
-    ZVClient::sharedInstance().postActivity(activity, [self](const std::optional<Error> &error) {
-        if (!self)
-            return;
-        if (error) {
-            self->showError(error->localizedDescription());
-            return;
-        }
-        self->hideLoading();
-        self->loadData();
-    });
+    ZVClient::sharedInstance().postActivity(activity, reloadAfterChange());
 }
 
 Size ActivitiesController::sizeForItemAtIndexPath(CollectionView *, const IndexPath &indexPath)
@@ -321,11 +311,9 @@ void ActivitiesController::closeRunningPeriod(const ActivityPtr &activity)
     activity->setIntervals(intervals);
 }
 
-void ActivitiesController::sendChangedActivity(const ActivityPtr &activity)
+ZVClient::ErrorHandler ActivitiesController::reloadAfterChange()
 {
-    showLoading();
-    QPointer<ActivitiesController> self(this);
-    ZVClient::sharedInstance().putActivity(activity, [self](const std::optional<Error> &error) {
+    return [self = QPointer<ActivitiesController>(this)](const std::optional<Error> &error) {
         if (!self)
             return;
         if (error) {
@@ -334,34 +322,36 @@ void ActivitiesController::sendChangedActivity(const ActivityPtr &activity)
         }
         self->hideLoading();
         self->loadData();
-    });
+    };
+}
+
+void ActivitiesController::changeActivity(const ActivityPtr &activity, ActivityState state)
+{
+    if (!activity)
+        return;
+    // Stop and pause close the running period; resume opens a new one now.
+    if (state == ActivityStateRunning)
+        activity->setStart(Clock::now());
+    else
+        closeRunningPeriod(activity);
+    activity->setState(state);
+    showLoading();
+    ZVClient::sharedInstance().putActivity(activity, reloadAfterChange());
 }
 
 void ActivitiesController::didStopActivity(const ActivityPtr &activity)
 {
-    if (!activity)
-        return;
-    closeRunningPeriod(activity);
-    activity->setState(ActivityStateStopped);
-    sendChangedActivity(activity);
+    changeActivity(activity, ActivityStateStopped);
 }
 
 void ActivitiesController::didPauseActivity(const ActivityPtr &activity)
 {
-    if (!activity)
-        return;
-    closeRunningPeriod(activity);
-    activity->setState(ActivityStatePaused);
-    sendChangedActivity(activity);
+    changeActivity(activity, ActivityStatePaused);
 }
 
 void ActivitiesController::didResumeActivity(const ActivityPtr &activity)
 {
-    if (!activity)
-        return;
-    activity->setStart(Clock::now());
-    activity->setState(ActivityStateRunning);
-    sendChangedActivity(activity);
+    changeActivity(activity, ActivityStateRunning);
 }
 
 void ActivitiesController::onLogout()

@@ -9,6 +9,7 @@
 #include "CollectionView.h"
 #include "PushButton.h"
 #include "TextView.h"
+#include "ZVClient.h"
 #include "ZVController.h"
 #include "ZVFlowLayout.h"
 
@@ -94,7 +95,10 @@ private:
     void buildBottomBar(double width);
     void startActivity(const ActivityTypePtr &type);
     void closeRunningPeriod(const ActivityPtr &activity);
-    void sendChangedActivity(const ActivityPtr &activity);
+    // Changes the activity in place, sends it, then reloads (or shows the error).
+    void changeActivity(const ActivityPtr &activity, ActivityState state);
+    // The handler of a post or put: reload on success, the error otherwise.
+    ZVClient::ErrorHandler reloadAfterChange();
     void showGroup(const ActivityTypeGroupPtr &group);
     std::optional<QImage> tintedImage(const ActivityTypePtr &type) const;
 

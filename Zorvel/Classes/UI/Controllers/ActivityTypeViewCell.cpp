@@ -1,5 +1,7 @@
 #include "ActivityTypeViewCell.h"
 
+#include "Images.h"
+
 #include "TextView.h"
 
 #include <QFontDatabase>
@@ -45,17 +47,5 @@ ActivityTypeViewCell::ActivityTypeViewCell(const Rect &frame, QWidget *parent)
 
 void ActivityTypeViewCell::setTypeImage(const std::optional<QImage> &image)
 {
-    if (!image || image->isNull()) {
-        m_typeImageView->clear();
-        return;
-    }
-    QPixmap pixmap = QPixmap::fromImage(*image);
-    const QSizeF logical = pixmap.deviceIndependentSize();
-    const QSizeF room = m_typeImageView->size();
-    if (logical.width() > room.width() || logical.height() > room.height()) {
-        const qreal ratio = pixmap.devicePixelRatio();
-        pixmap = pixmap.scaled((room * ratio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        pixmap.setDevicePixelRatio(ratio);
-    }
-    m_typeImageView->setPixmap(pixmap);
+    Images::showInImageView(m_typeImageView, image);
 }

@@ -99,20 +99,7 @@ QPushButton *ActivityViewCell::makeButton(const QString &imageName, const QStrin
 
 void ActivityViewCell::setTypeImage(const std::optional<QImage> &image)
 {
-    if (!image || image->isNull()) {
-        m_typeImageView->clear();
-        return;
-    }
-    QPixmap pixmap = QPixmap::fromImage(*image);
-    // Like an image view that scales down only: a large image shrinks to fit, keeping its shape.
-    const QSizeF logical = pixmap.deviceIndependentSize();
-    const QSizeF room = m_typeImageView->size();
-    if (logical.width() > room.width() || logical.height() > room.height()) {
-        const qreal ratio = pixmap.devicePixelRatio();
-        pixmap = pixmap.scaled((room * ratio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        pixmap.setDevicePixelRatio(ratio);
-    }
-    m_typeImageView->setPixmap(pixmap);
+    Images::showInImageView(m_typeImageView, image);
 }
 
 void ActivityViewCell::setupWithActivity(const ActivityPtr &activity)
