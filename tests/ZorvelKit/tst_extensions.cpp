@@ -13,25 +13,25 @@ namespace {
 // Builds types from "A,G1(B,G2(C)),D": a name followed by "(…)" is a group
 // with those children, "()" a group with children absent, "[]" a group with
 // an empty list.
-QList<ActivityTypePtr> build(QStringView spec, qsizetype &at)
+QList<ActivityTypePtr> build(QStringView outline, qsizetype &at)
 {
     QList<ActivityTypePtr> list;
-    while (at < spec.size() && spec[at] != u')') {
+    while (at < outline.size() && outline[at] != u')') {
         qsizetype end = at;
-        while (end < spec.size() && !QStringView(u",()[").contains(spec[end]))
+        while (end < outline.size() && !QStringView(u",()[").contains(outline[end]))
             ++end;
-        const QString name = spec.mid(at, end - at).toString();
+        const QString name = outline.mid(at, end - at).toString();
         at = end;
         ActivityTypePtr type;
-        if (at < spec.size() && spec[at] == u'[') {
+        if (at < outline.size() && outline[at] == u'[') {
             auto group = std::make_shared<ActivityTypeGroup>();
             group->setChildren(QList<ActivityTypePtr>());
             at += 2;
             type = group;
-        } else if (at < spec.size() && spec[at] == u'(') {
+        } else if (at < outline.size() && outline[at] == u'(') {
             auto group = std::make_shared<ActivityTypeGroup>();
             ++at;
-            QList<ActivityTypePtr> children = build(spec, at);
+            QList<ActivityTypePtr> children = build(outline, at);
             ++at; // ')'
             if (!children.isEmpty())
                 group->setChildren(children);
@@ -41,16 +41,16 @@ QList<ActivityTypePtr> build(QStringView spec, qsizetype &at)
         }
         type->setName(name);
         list.append(type);
-        if (at < spec.size() && spec[at] == u',')
+        if (at < outline.size() && outline[at] == u',')
             ++at;
     }
     return list;
 }
 
-QList<ActivityTypePtr> build(const QString &spec)
+QList<ActivityTypePtr> build(const QString &outline)
 {
     qsizetype at = 0;
-    return build(spec, at);
+    return build(outline, at);
 }
 
 QString names(const QList<ActivityTypePtr> &types)
@@ -199,7 +199,7 @@ void tst_Extensions::colorWithRGB()
 
     const QColor color = Extension::colorWithRGB(rgb);
     QVERIFY(color.isValid());
-    QCOMPARE(color.spec(), QColor::Rgb);
+    QCOMPARE(color.outline(), QColor::Rgb);
     QCOMPARE(color.redF(), red);
     QCOMPARE(color.greenF(), green);
     QCOMPARE(color.blueF(), blue);
