@@ -199,7 +199,7 @@ void tst_Extensions::colorWithRGB()
 
     const QColor color = Extension::colorWithRGB(rgb);
     QVERIFY(color.isValid());
-    QCOMPARE(color.outline(), QColor::Rgb);
+    QCOMPARE(color.spec(), QColor::Rgb);
     QCOMPARE(color.redF(), red);
     QCOMPARE(color.greenF(), green);
     QCOMPARE(color.blueF(), blue);
